@@ -30,7 +30,7 @@ constexpr std::size_t kInstancePathSize = 640;
 // The label logic of the drive label service. None of it is thread-safe: callers make sure
 // that no two operations run at the same time.
 class ReaderDriveLabels {
-public:
+  public:
     ReaderDriveLabels(Registry& registry, DriveTypeSource& drives, TextConverter& text);
 
     // Labels removable reader-slot letters from scanStartLetter up to Z; with labelAll false it
@@ -52,12 +52,11 @@ public:
     std::array<DriveSlot, kDriveSlotCount> driveSlots{};
     char scanStartLetter = 'D';
 
-private:
+  private:
     bool IsInDriveSlots(char letter) const;
     bool IsRemovable(char letter);
     bool ReadMountedDeviceText(char letter, char* text, std::size_t textSize);
-    bool SearchInstances(const char* deviceKeyPath, const char* parentIdPrefix,
-                         char* instancePath);
+    bool SearchInstances(const char* deviceKeyPath, const char* parentIdPrefix, char* instancePath);
     void DeleteLabelKeys(char letter);
 
     Registry& registry_;

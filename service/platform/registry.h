@@ -36,7 +36,7 @@ enum class KeyAccess {
 
 // Every path is relative to HKEY_LOCAL_MACHINE. Results are Win32 error codes.
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
 
     // RegOpenKeyExA(HKLM, path, 0, KEY_READ | KEY_WOW64_64KEY).
@@ -66,7 +66,7 @@ public:
 
 // Owns one open key and closes it when it goes out of scope.
 class ScopedKey {
-public:
+  public:
     explicit ScopedKey(Registry& registry) : registry_(registry) {}
     ~ScopedKey() { Close(); }
     ScopedKey(const ScopedKey&) = delete;
@@ -87,7 +87,7 @@ public:
     }
     RegKey get() const { return key_; }
 
-private:
+  private:
     long Adopt(long result) {
         if (result != kErrorSuccess) key_ = 0;
         return result;

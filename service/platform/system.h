@@ -13,14 +13,14 @@ constexpr unsigned kDriveCdrom = 5;
 constexpr unsigned kDriveRamdisk = 6;
 
 class DriveTypeSource {
-public:
+  public:
     virtual ~DriveTypeSource() = default;
     // GetDriveTypeA for a root path such as "E:\".
-    virtual unsigned GetDriveType(const char* rootPath) = 0;
+    virtual unsigned QueryDriveType(const char* rootPath) = 0;
 };
 
 class TextConverter {
-public:
+  public:
     virtual ~TextConverter() = default;
     // WideCharToMultiByte(CP_ACP, 0, text, length, out, outSize, nullptr, nullptr): the number
     // of bytes written (no terminator added), or 0 when the text cannot be converted or does
@@ -31,7 +31,7 @@ public:
 // The conversion the portable build uses: ASCII passes unchanged and every other character
 // becomes '?', as the Western code pages do for the device names Windows stores.
 class AsciiTextConverter final : public TextConverter {
-public:
+  public:
     int WideToAnsi(const char16_t* text, int length, char* out, int outSize) override;
 };
 
