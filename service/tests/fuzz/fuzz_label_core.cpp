@@ -3,6 +3,7 @@
 // outside the DriveIcons letter keys.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -135,8 +136,12 @@ void CheckMutation(const MemoryRegistry::Mutation& m) {
     }
     if (!IsPrefixOf(kIcons, m.keyPath)) Fail("write outside DriveIcons", m.keyPath);
     const std::string rest = m.keyPath.substr(kIcons.size());
-    if (rest.empty() || rest[0] < 'D' || rest[0] > 'Z')
+    // Key names compare without regard to case: an existing "e" key is E's letter key.
+    const char letter =
+        static_cast<char>(rest.empty() ? 0 : std::toupper(static_cast<unsigned char>(rest[0])));
+    if (letter < 'D' || letter > 'Z') {
         Fail("write to a letter outside D..Z", m.keyPath);
+    }
     const std::string subkey = rest.substr(1);
     const bool letterKey = subkey.empty();
     const bool labelKey = kqm::EqualsIgnoringCase(subkey, "\\DefaultLabel");
