@@ -1,0 +1,27 @@
+// Resource ids of the launcher, shared by the .rc and the code.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDD_LAUNCH_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDB_BACKGROUND 129
+#define IDB_BANNER 132
+#define IDB_INSTALL 133
+#define IDB_MANUAL 134
+#define IDB_EXIT 135
+#define IDC_POINTING_HAND 136
+#define IDB_READER 138
+
+#define IDC_MANUAL 3
+#define IDC_INSTALL 1000
+#define IDC_READER 1001
+#define IDC_NOTICE 1002
+
+#define IDS_MANUAL_FILE 102
+#define IDS_READER_URL 103
+#define IDS_FILE_NOT_FOUND 14000
+#define IDS_NT_NOT_SUPPORTED 14001
+#define IDS_95_NOT_SUPPORTED 14002
+#define IDS_READER_NOT_FOUND 14004
+#define IDS_NOTICE 14005
+#define IDS_2003_NOT_SUPPORTED 14006

@@ -1,0 +1,206 @@
+// Test probe: finds the launcher's windows and reads what a screenshot cannot tell (texts,
+// control ids, sizes, the pointer), and pokes them like a user would. Prints UTF-8.
+//
+//   probe wait TITLE [CLASS] [MS]   waits for a visible top-level window; prints its handle
+//   probe gone HANDLE [MS]          waits until the window no longer exists
+//   probe list                      visible top-level windows
+//   probe dump HANDLE               the window and its children (client coordinates)
+//   probe click HANDLE ID           posts BM_CLICK to the child control ID
+//   probe post HANDLE MSG WP LP     posts a message (numbers in C notation)
+//   probe key HANDLE VK             key down and up, to the window's focused control
+//   probe focus HANDLE              the control id of the window's focused control
+//   probe cursor X Y                moves the pointer to X, Y (screen); prints the hot spot
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void PrintUtf8(const wchar_t* text) {
+    char out[4096];
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, nullptr);
+    std::fputs(n > 0 ? out : "", stdout);
+}
+
+void ToWide(const char* utf8, wchar_t* out, int size) {
+    if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, out, size) == 0) out[0] = L'\0';
+}
+
+HWND ParseHandle(const char* text) {
+    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(text, nullptr, 0)));
+}
+
+unsigned long long Number(const char* text) {
+    return std::strtoull(text, nullptr, 0);
+}
+
+struct Search {
+    const wchar_t* title;
+    const wchar_t* cls;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    if (!IsWindowVisible(window)) return TRUE;
+    wchar_t text[512];
+    wchar_t cls[256];
+    GetWindowTextW(window, text, 512);
+    GetClassNameW(window, cls, 256);
+    if (wcscmp(text, search->title) == 0 &&
+        (search->cls[0] == L'\0' || wcscmp(cls, search->cls) == 0)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void Describe(HWND window, HWND parent) {
+    wchar_t text[1024];
+    wchar_t cls[256];
+    // WM_GETTEXT, not GetWindowText: that one does not ask other processes' controls.
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        2000, nullptr);
+    text[1023] = L'\0';
+    GetClassNameW(window, cls, 256);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    if (parent != nullptr) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    std::printf("id=%d class=", GetDlgCtrlID(window));
+    PrintUtf8(cls);
+    std::printf(" rect=%ld,%ld,%ld,%ld style=0x%08lx visible=%d text=", rect.left, rect.top,
+                rect.right - rect.left, rect.bottom - rect.top,
+                static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
+                IsWindowVisible(window) ? 1 : 0);
+    PrintUtf8(text);
+    std::printf("\n");
+}
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM param) {
+    HWND parent = reinterpret_cast<HWND>(param);
+    if (GetParent(child) != parent) return TRUE;  // direct children only
+    std::printf("child ");
+    Describe(child, parent);
+    return TRUE;
+}
+
+BOOL CALLBACK PrintTopLevel(HWND window, LPARAM) {
+    if (!IsWindowVisible(window)) return TRUE;
+    std::printf("window 0x%llx ",
+                static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+    Describe(window, nullptr);
+    return TRUE;
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    if (!GetGUIThreadInfo(thread, &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+int Usage() {
+    std::fputs("usage: probe wait|gone|list|dump|click|post|key|focus|cursor ...\n", stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const char* command = argv[1];
+    if (std::strcmp(command, "wait") == 0 && argc >= 3) {
+        wchar_t title[512];
+        wchar_t cls[256] = L"";
+        ToWide(argv[2], title, 512);
+        if (argc >= 4) ToWide(argv[3], cls, 256);
+        DWORD limit = argc >= 5 ? static_cast<DWORD>(Number(argv[4])) : 15000;
+        for (DWORD waited = 0; waited <= limit; waited += 100) {
+            Search search{title, cls, nullptr};
+            EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+            if (search.found != nullptr) {
+                std::printf("0x%llx\n", static_cast<unsigned long long>(
+                                            reinterpret_cast<UINT_PTR>(search.found)));
+                return 0;
+            }
+            Sleep(100);
+        }
+        return 1;
+    }
+    if (std::strcmp(command, "gone") == 0 && argc >= 3) {
+        HWND window = ParseHandle(argv[2]);
+        DWORD limit = argc >= 4 ? static_cast<DWORD>(Number(argv[3])) : 10000;
+        for (DWORD waited = 0; waited <= limit; waited += 100) {
+            if (!IsWindow(window)) return 0;
+            Sleep(100);
+        }
+        return 1;
+    }
+    if (std::strcmp(command, "list") == 0) {
+        EnumWindows(PrintTopLevel, 0);
+        return 0;
+    }
+    if (std::strcmp(command, "dump") == 0 && argc >= 3) {
+        HWND window = ParseHandle(argv[2]);
+        if (!IsWindow(window)) return 1;
+        RECT client;
+        GetClientRect(window, &client);
+        POINT origin{0, 0};
+        ClientToScreen(window, &origin);
+        std::printf("client=%ld,%ld,%ld,%ld exstyle=0x%08lx window ", origin.x, origin.y,
+                    client.right, client.bottom,
+                    static_cast<unsigned long>(GetWindowLongW(window, GWL_EXSTYLE)));
+        Describe(window, nullptr);
+        EnumChildWindows(window, PrintChild, reinterpret_cast<LPARAM>(window));
+        return 0;
+    }
+    if (std::strcmp(command, "click") == 0 && argc >= 4) {
+        HWND button = GetDlgItem(ParseHandle(argv[2]), static_cast<int>(Number(argv[3])));
+        return button != nullptr && PostMessageW(button, BM_CLICK, 0, 0) ? 0 : 1;
+    }
+    if (std::strcmp(command, "post") == 0 && argc >= 6) {
+        return PostMessageW(ParseHandle(argv[2]), static_cast<UINT>(Number(argv[3])),
+                            static_cast<WPARAM>(Number(argv[4])),
+                            static_cast<LPARAM>(Number(argv[5])))
+                   ? 0
+                   : 1;
+    }
+    if (std::strcmp(command, "key") == 0 && argc >= 4) {
+        HWND target = FocusOf(ParseHandle(argv[2]));
+        if (target == nullptr) target = ParseHandle(argv[2]);
+        auto vk = static_cast<WPARAM>(Number(argv[3]));
+        return PostMessageW(target, WM_KEYDOWN, vk, 1) &&
+                       PostMessageW(target, WM_KEYUP, vk, 0xC0000001)
+                   ? 0
+                   : 1;
+    }
+    if (std::strcmp(command, "focus") == 0 && argc >= 3) {
+        HWND focus = FocusOf(ParseHandle(argv[2]));
+        if (focus == nullptr) return 1;
+        std::printf("%d\n", GetDlgCtrlID(focus));
+        return 0;
+    }
+    if (std::strcmp(command, "cursor") == 0 && argc >= 4) {
+        int x = static_cast<int>(Number(argv[2]));
+        int y = static_cast<int>(Number(argv[3]));
+        SetCursorPos(x - 1, y);
+        Sleep(200);
+        SetCursorPos(x, y);
+        Sleep(500);
+        CURSORINFO info{};
+        info.cbSize = sizeof info;
+        if (!GetCursorInfo(&info) || info.hCursor == nullptr) return 1;
+        ICONINFO icon{};
+        if (!GetIconInfo(info.hCursor, &icon)) return 1;
+        BITMAP bm{};
+        GetObjectW(icon.hbmMask, sizeof bm, &bm);
+        std::printf("hotspot=%lu,%lu width=%ld\n", icon.xHotspot, icon.yHotspot, bm.bmWidth);
+        if (icon.hbmMask) DeleteObject(icon.hbmMask);
+        if (icon.hbmColor) DeleteObject(icon.hbmColor);
+        return 0;
+    }
+    return Usage();
+}
