@@ -146,13 +146,23 @@ void SubstituteServicePlatform::AddService(Service service) {
 }
 
 void SubstituteServicePlatform::Record(std::string entry) {
-    log_.push_back(std::move(entry));
+    log_.push_back({GetCurrentThreadId(), std::move(entry)});
     changed_.notify_all();
 }
 
 std::vector<std::string> SubstituteServicePlatform::Log() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return log_;
+    std::vector<std::string> texts;
+    for (const LogEntry& entry : log_) texts.push_back(entry.text);
+    return texts;
+}
+std::vector<std::string> SubstituteServicePlatform::Log(std::uint32_t thread) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> texts;
+    for (const LogEntry& entry : log_) {
+        if (entry.thread == thread) texts.push_back(entry.text);
+    }
+    return texts;
 }
 std::vector<std::string> SubstituteServicePlatform::Traces() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -182,9 +192,9 @@ DeviceInterfaceFilter SubstituteServicePlatform::NotificationFilter() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return filter_;
 }
-int SubstituteServicePlatform::eventSourceOpenAttempts() const {
+std::vector<std::string> SubstituteServicePlatform::EventSourceOpens() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return eventSourceOpenAttempts_;
+    return eventSourceOpens_;
 }
 int SubstituteServicePlatform::eventSourceCloses() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -281,7 +291,7 @@ bool SubstituteServicePlatform::SetServiceStatus(StatusHandle handle, const Serv
 
 EventSourceHandle SubstituteServicePlatform::RegisterEventSourceA(const char* sourceName) {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++eventSourceOpenAttempts_;
+    eventSourceOpens_.emplace_back(sourceName != nullptr ? sourceName : "(null)");
     if (!eventLogAvailable_ || sourceName == nullptr) {
         t_lastError = kErrorFileNotFound;
         return 0;

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/registry.h"
 #include "platform/service_platform.h"
 
 namespace kqm {
@@ -95,15 +96,16 @@ class SubstituteServicePlatform final : public ServicePlatform {
     // What happened. Log() holds, in order: "dispatcher NAME", "handler NAME context=N",
     // "notification ...", "trace LINE" (without its line feed; a line without one is marked),
     // "status STATE exit=CODE", "event info|warning|error ID [STRINGS]", "print TEXT", and the
-    // SCM calls by their names.
+    // SCM calls by their names. Log(thread) holds the entries made on one thread.
     std::vector<std::string> Log() const;
+    std::vector<std::string> Log(std::uint32_t thread) const;
     std::vector<std::string> Traces() const;  // the lines exactly as written
     std::vector<StatusReport> StatusReports() const;
     std::vector<EventRecord> Events() const;
     std::string Console() const;
     std::optional<Service> FindService(const std::string& name) const;
     DeviceInterfaceFilter NotificationFilter() const;
-    int eventSourceOpenAttempts() const;
+    std::vector<std::string> EventSourceOpens() const;  // the source names asked for
     int eventSourceCloses() const;
     int openScHandles() const;
     int sleeps() const { return sleeps_; }
@@ -148,7 +150,11 @@ class SubstituteServicePlatform final : public ServicePlatform {
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<std::string> log_;
+    struct LogEntry {
+        std::uint32_t thread;
+        std::string text;
+    };
+    std::vector<LogEntry> log_;
     std::vector<std::string> traces_;
     std::vector<StatusReport> reports_;
     std::vector<EventRecord> events_;
@@ -167,7 +173,7 @@ class SubstituteServicePlatform final : public ServicePlatform {
     bool notificationRegistered_ = false;
     bool serviceMainReturned_ = false;
     DeviceInterfaceFilter filter_;
-    int eventSourceOpenAttempts_ = 0;
+    std::vector<std::string> eventSourceOpens_;
     int eventSourceCloses_ = 0;
 
     std::uint32_t scManagerError_ = 0;
