@@ -21,3 +21,8 @@ step "fuzz"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 bash scripts/fuzz.sh "${KQ_FUZZ_SECONDS:-60}"
+
+step "benchmark: one short run, so it keeps working (figures: build/bench/service/tests/bench_label_core)"
+cmake --preset bench >/dev/null
+cmake --build --preset bench
+build/bench/service/tests/bench_label_core --benchmark_min_time=0.01
