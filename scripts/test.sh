@@ -17,6 +17,9 @@ for preset in asan tsan win32 win64; do
   ctest --preset "$preset" -j2
 done
 
+step "clang-tidy: portable sources"
+bash scripts/check-tidy.sh build/asan
+
 step "fuzz"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
