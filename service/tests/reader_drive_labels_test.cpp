@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/device_records.h"
 #include "testing/drive_type_table.h"
 #include "testing/memory_registry.h"
 #include "testing/reg_file.h"
@@ -19,21 +20,6 @@ const std::string kIcons = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explor
 const std::string kUsbStor = "SYSTEM\\CurrentControlSet\\Enum\\USBSTOR\\";
 const char* const kSdDevice = "Disk&Ven_K-Q_MIRO&Prod_HX2___RW-SD_Unit&Rev_1.00";
 const char* const kCfDevice = "Disk&Ven_K-Q_MIRO&Prod_CF_Media_Port&Rev_1.00";
-const char* const kGuid = "{53f5630d-b6bf-11d0-94f2-00a0c91efb8b}";
-
-std::vector<std::uint8_t> Utf16(const std::string& text, bool terminated) {
-    std::vector<std::uint8_t> data;
-    for (char c : text) {
-        data.push_back(static_cast<std::uint8_t>(c));
-        data.push_back(0);
-    }
-    if (terminated) data.insert(data.end(), {0, 0});
-    return data;
-}
-
-std::string VolumeName(const std::string& parentIdPrefix) {
-    return "\\??\\STORAGE#RemovableMedia#" + parentIdPrefix + "&RM#" + kGuid;
-}
 
 class LabelCoreTest : public ::testing::Test {
   protected:
@@ -49,7 +35,7 @@ class LabelCoreTest : public ::testing::Test {
         drives.Set(letter, type);
     }
     void MountReaderSlot(char letter, const std::string& prefix, bool terminated = false) {
-        Mount(letter, Utf16(VolumeName(prefix), terminated));
+        Mount(letter, Utf16Bytes(RemovableVolumeName(prefix), terminated));
     }
     void AddInstance(const std::string& device, const std::string& instance,
                      const std::string& parentIdPrefix) {
@@ -137,43 +123,44 @@ std::vector<std::uint8_t> Bytes(const std::string& text, bool terminated = true)
 }
 
 TEST_F(LabelCoreTest, LookupMatchesTheParentIdPrefixOfTheMountedDevice) {
-    const std::string volume = VolumeName("7&1f2e3d4c&0");
-    std::vector<std::uint8_t> oddLength = Utf16(volume, false);
+    const std::string volume = RemovableVolumeName("7&1f2e3d4c&0");
+    std::vector<std::uint8_t> oddLength = Utf16Bytes(volume, false);
     oddLength.push_back('x');
-    std::vector<std::uint8_t> longest = Utf16(volume, true);
+    std::vector<std::uint8_t> longest = Utf16Bytes(volume, true);
     longest.resize(260, 0);
     std::vector<std::uint8_t> tooLong = longest;
     tooLong.push_back(0);
     const std::string longPrefix(260, 'a');
 
     const std::vector<LookupCase> cases = {
-        {"unterminated UTF-16", Utf16(volume, false), Bytes("7&1F2E3D4C&0"), kRegSz, true},
-        {"terminated UTF-16", Utf16(volume, true), Bytes("7&1F2E3D4C&0"), kRegSz, true},
+        {"unterminated UTF-16", Utf16Bytes(volume, false), Bytes("7&1F2E3D4C&0"), kRegSz, true},
+        {"terminated UTF-16", Utf16Bytes(volume, true), Bytes("7&1F2E3D4C&0"), kRegSz, true},
         {"an odd last byte", oddLength, Bytes("7&1f2e3d4c&0"), kRegSz, true},
         {"data of exactly 260 bytes", longest, Bytes("7&1f2e3d4c&0"), kRegSz, true},
         {"data over 260 bytes", tooLong, Bytes("7&1f2e3d4c&0"), kRegSz, false},
-        {"another instance", Utf16(volume, false), Bytes("7&1f2e3d4c&1"), kRegSz, false},
-        {"ParentIdPrefix without NUL", Utf16(volume, false), Bytes("7&1f2e3d4c&0", false), kRegSz,
-         true},
-        {"ParentIdPrefix of another type", Utf16(volume, false), Bytes("7&1f2e3d4c&0"), kRegBinary,
-         true},
-        {"ParentIdPrefix over 260 bytes", Utf16(volume, false), Bytes(longPrefix), kRegSz, false},
-        {"no RemovableMedia", Utf16("\\??\\STORAGE#Volume#7&1f2e3d4c&0&RM#x", false),
+        {"another instance", Utf16Bytes(volume, false), Bytes("7&1f2e3d4c&1"), kRegSz, false},
+        {"ParentIdPrefix without NUL", Utf16Bytes(volume, false), Bytes("7&1f2e3d4c&0", false),
+         kRegSz, true},
+        {"ParentIdPrefix of another type", Utf16Bytes(volume, false), Bytes("7&1f2e3d4c&0"),
+         kRegBinary, true},
+        {"ParentIdPrefix over 260 bytes", Utf16Bytes(volume, false), Bytes(longPrefix), kRegSz,
+         false},
+        {"no RemovableMedia", Utf16Bytes("\\??\\STORAGE#Volume#7&1f2e3d4c&0&RM#x", false),
          Bytes("7&1f2e3d4c&0"), kRegSz, false},
         {"removablemedia in other case",
-         Utf16("\\??\\STORAGE#removablemedia#7&1f2e3d4c&0&RM", false), Bytes("7&1f2e3d4c&0"),
+         Utf16Bytes("\\??\\STORAGE#removablemedia#7&1f2e3d4c&0&RM", false), Bytes("7&1f2e3d4c&0"),
          kRegSz, false},
-        {"no & gives an empty prefix", Utf16("\\??\\STORAGE#RemovableMedia#7", false), Bytes(""),
-         kRegSz, true},
-        {"no & never equals a real prefix", Utf16("\\??\\STORAGE#RemovableMedia#7", false),
+        {"no & gives an empty prefix", Utf16Bytes("\\??\\STORAGE#RemovableMedia#7", false),
+         Bytes(""), kRegSz, true},
+        {"no & never equals a real prefix", Utf16Bytes("\\??\\STORAGE#RemovableMedia#7", false),
          Bytes("7"), kRegSz, false},
         {"no # after RemovableMedia: the whole cut text",
-         Utf16("\\??\\STORAGE#RemovableMedia&0&RM", false), Bytes("\\??\\STORAGE#RemovableMedia&0"),
-         kRegSz, true},
-        {"RemovableMedia after the last &", Utf16("\\??\\a#b&c#RemovableMedia#x", false),
+         Utf16Bytes("\\??\\STORAGE#RemovableMedia&0&RM", false),
+         Bytes("\\??\\STORAGE#RemovableMedia&0"), kRegSz, true},
+        {"RemovableMedia after the last &", Utf16Bytes("\\??\\a#b&c#RemovableMedia#x", false),
          Bytes("\\??\\a#b"), kRegSz, true},
         {"empty mounted-device data", {}, Bytes(""), kRegSz, false},
-        {"a NUL first", Utf16(std::string(1, '\0') + volume, false), Bytes(""), kRegSz, false},
+        {"a NUL first", Utf16Bytes(std::string(1, '\0') + volume, false), Bytes(""), kRegSz, false},
     };
     for (const LookupCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -8,21 +8,11 @@
 
 #include "core/reader_drive_labels.h"
 #include "core/reader_models.h"
+#include "testing/device_records.h"
 #include "testing/drive_type_table.h"
 #include "testing/memory_registry.h"
 
 namespace {
-
-std::vector<std::uint8_t> VolumeRecord(const std::string& parentIdPrefix) {
-    const std::string text = "\\??\\STORAGE#RemovableMedia#" + parentIdPrefix +
-                             "&RM#{53f5630d-b6bf-11d0-94f2-00a0c91efb8b}";
-    std::vector<std::uint8_t> data;
-    for (char c : text) {
-        data.push_back(static_cast<std::uint8_t>(c));
-        data.push_back(0);
-    }
-    return data;
-}
 
 // Eight reader slots on D to K; every other letter holds another maker's USB disk, so every
 // letter's lookup walks the whole USBSTOR key.
@@ -54,7 +44,8 @@ void BuildRegistry(kqm::MemoryRegistry& registry, int deviceKeys) {
             std::snprintf(prefix, sizeof prefix, "7&%x&9", slot);  // no instance carries it
         }
         registry.SetValueAt("SYSTEM\\MountedDevices", std::string("\\DosDevices\\") + letter + ":",
-                            kqm::kRegBinary, VolumeRecord(prefix));
+                            kqm::kRegBinary,
+                            kqm::Utf16Bytes(kqm::RemovableVolumeName(prefix), false));
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "core/reader_drive_labels.h"
 #include "core/reader_models.h"
+#include "testing/device_records.h"
 #include "testing/drive_type_table.h"
 #include "testing/memory_registry.h"
 
@@ -29,16 +30,6 @@ const std::string kUsbStor = std::string(kqm::kUsbStorPath) + "\\";
 
 std::string Pick(FuzzedDataProvider& in, const std::vector<std::string>& pool) {
     return pool[in.ConsumeIntegralInRange<std::size_t>(0, pool.size() - 1)];
-}
-
-std::vector<std::uint8_t> Utf16(const std::string& text, bool terminated) {
-    std::vector<std::uint8_t> data;
-    for (char c : text) {
-        data.push_back(static_cast<std::uint8_t>(c));
-        data.push_back(0);
-    }
-    if (terminated) data.insert(data.end(), {0, 0});
-    return data;
 }
 
 std::vector<std::uint8_t> Text(const std::string& text, bool terminated) {
@@ -76,7 +67,7 @@ void AddEntry(FuzzedDataProvider& in, World& world, MemoryRegistry& registry) {
             std::vector<std::uint8_t> data;
             if (in.ConsumeBool()) {
                 const std::string volume = in.ConsumeBool() ? "\\??\\STORAGE#RemovableMedia#" : "";
-                data = Utf16(
+                data = kqm::Utf16Bytes(
                     volume + Pick(in, world.prefixes) + "&RM#" + in.ConsumeRandomLengthString(200),
                     in.ConsumeBool());
             } else {
