@@ -112,6 +112,7 @@ def write_bmp8(name, canvas, palette_size=None):
 # --- dialog background (129), 400 x 200 --------------------------------------------------------
 
 TOP = (250, 252, 255)
+EDGE_MARKER = (255, 0, 255)
 BOTTOM = (196, 214, 236)
 
 
@@ -135,6 +136,9 @@ def draw_background():
     c.rect(0, 186, 399, 186, (40, 80, 150))
     c.rect(0, 187, 399, 199, (28, 54, 104))
     c.text(8, 190, "KARDELLE USB CARD READER", 1, (170, 190, 225))
+    # The dialog stretches all but the last column and row; marked so a test can tell.
+    c.rect(399, 0, 399, 199, EDGE_MARKER)
+    c.rect(0, 199, 399, 199, EDGE_MARKER)
     write_bmp8("background.bmp", c)
 
 

@@ -9,7 +9,9 @@
 //   probe post HANDLE MSG WP LP     posts a message (numbers in C notation)
 //   probe key HANDLE VK             key down and up, to the window's focused control
 //   probe focus HANDLE              the control id of the window's focused control
-//   probe cursor X Y                moves the pointer to X, Y (screen); prints the hot spot
+//   probe cursor X Y                moves the pointer to X, Y (screen); prints its handle
+//   probe rescursor EXE ID          hot spot and size of cursor resource ID of EXE
+//   probe closebox HANDLE           the screen point of the window's close box
 #include <windows.h>
 
 #include <cstdio>
@@ -184,6 +186,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (std::strcmp(command, "cursor") == 0 && argc >= 4) {
+        // Another process's cursor cannot be read here, only told apart by its handle.
         int x = static_cast<int>(Number(argv[2]));
         int y = static_cast<int>(Number(argv[3]));
         SetCursorPos(x - 1, y);
@@ -193,14 +196,41 @@ int main(int argc, char** argv) {
         CURSORINFO info{};
         info.cbSize = sizeof info;
         if (!GetCursorInfo(&info) || info.hCursor == nullptr) return 1;
+        std::printf("cursor=0x%llx\n",
+                    static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(info.hCursor)));
+        return 0;
+    }
+    if (std::strcmp(command, "rescursor") == 0 && argc >= 4) {
+        HMODULE module = LoadLibraryExA(argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (module == nullptr) return 1;
+        auto cursor = static_cast<HCURSOR>(
+            LoadImageA(module, MAKEINTRESOURCEA(Number(argv[3])), IMAGE_CURSOR, 0, 0, 0));
         ICONINFO icon{};
-        if (!GetIconInfo(info.hCursor, &icon)) return 1;
-        BITMAP bm{};
-        GetObjectW(icon.hbmMask, sizeof bm, &bm);
-        std::printf("hotspot=%lu,%lu width=%ld\n", icon.xHotspot, icon.yHotspot, bm.bmWidth);
+        if (cursor == nullptr || !GetIconInfo(cursor, &icon)) return 1;
+        BITMAP mask{};
+        GetObjectW(icon.hbmMask, sizeof mask, &mask);
+        // Without a colour bitmap the mask holds both halves (AND over XOR).
+        std::printf("hotspot=%lu,%lu size=%ldx%ld\n", icon.xHotspot, icon.yHotspot, mask.bmWidth,
+                    icon.hbmColor != nullptr ? mask.bmHeight : mask.bmHeight / 2);
         if (icon.hbmMask) DeleteObject(icon.hbmMask);
         if (icon.hbmColor) DeleteObject(icon.hbmColor);
         return 0;
+    }
+    if (std::strcmp(command, "closebox") == 0 && argc >= 3) {
+        HWND window = ParseHandle(argv[2]);
+        RECT rect;
+        if (!GetWindowRect(window, &rect)) return 1;
+        // Walk the caption from the right until the window itself says "close box".
+        for (LONG y = rect.top + 2; y < rect.top + 40; ++y) {
+            for (LONG x = rect.right - 2; x > rect.right - 60; --x) {
+                LRESULT hit = SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+                if (hit == HTCLOSE) {
+                    std::printf("%ld %ld\n", x - 4, y + 4);
+                    return 0;
+                }
+            }
+        }
+        return 1;
     }
     return Usage();
 }
