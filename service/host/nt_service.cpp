@@ -121,6 +121,7 @@ void CNTService::ServiceMain(std::uint32_t /*argc*/, char** /*argv*/) {
 
     if (service->Initialize()) {
         service->running = true;
+        if (service->stopRequested_) service->running = false;
         {
             LockGuard guard(service->statusLock_);
             service->status.dwWin32ExitCode = 0;
@@ -163,6 +164,7 @@ std::uint32_t CNTService::Handler(std::uint32_t control, std::uint32_t eventType
         case kControlStop:
             service->SetStatus(kServiceStopPending);
             service->OnStop();
+            service->stopRequested_ = true;
             service->running = false;
             service->ReportServiceEvent(kEventlogInformationType, kMsgServiceStopped);
             break;

@@ -103,6 +103,9 @@ class CNTService {
 
     ServicePlatform& platform_;
     Registry& registry_;
+    // Set by a stop request. The SCM may send the stop as soon as SERVICE_RUNNING is
+    // reported, before ServiceMain has set running; such a stop must still end Run.
+    std::atomic<bool> stopRequested_{false};
     mutable Lock statusLock_;
     Lock eventSourceLock_;
 };

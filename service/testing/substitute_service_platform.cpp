@@ -77,6 +77,12 @@ bool SubstituteServicePlatform::Controls::WaitForNotification() {
     return platform_.WaitFor([this] { return platform_.notificationRegistered_; });
 }
 
+void SubstituteServicePlatform::Controls::ReleaseHold() {
+    std::lock_guard<std::mutex> lock(platform_.mutex_);
+    platform_.holdReleased_ = true;
+    platform_.changed_.notify_all();
+}
+
 bool SubstituteServicePlatform::WaitFor(const std::function<bool()>& condition) {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, kWaitLimit, condition);
@@ -121,6 +127,11 @@ void SubstituteServicePlatform::SetHandlerRegistrationError(std::uint32_t error)
 void SubstituteServicePlatform::SetEventLogAvailable(bool available) {
     std::lock_guard<std::mutex> lock(mutex_);
     eventLogAvailable_ = available;
+}
+void SubstituteServicePlatform::SetHoldAtTrace(std::string message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    holdMessage_ = std::move(message);
+    holdReleased_ = false;
 }
 void SubstituteServicePlatform::SetSleepDivisor(std::uint32_t divisor) {
     sleepDivisor_ = std::max<std::uint32_t>(divisor, 1);
@@ -246,7 +257,8 @@ bool SubstituteServicePlatform::StartServiceCtrlDispatcherA(const char* serviceN
     }
     if (!ended) {
         // A service that never ends would hang the test run; fail loudly instead.
-        std::fputs("substitute dispatcher: ServiceMain did not return\n", stderr);
+        std::fputs("substitute dispatcher: ServiceMain did not return; the log:\n", stderr);
+        for (const auto& line : Log()) std::fprintf(stderr, "  %s\n", line.c_str());
         std::abort();
     }
     serviceThread.join();
@@ -322,7 +334,7 @@ void SubstituteServicePlatform::DeregisterEventSource(EventSourceHandle source) 
 }
 
 void SubstituteServicePlatform::OutputDebugStringA(const char* text) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     std::string line = text;
     traces_.push_back(line);
     if (!line.empty() && line.back() == '\n') {
@@ -330,7 +342,15 @@ void SubstituteServicePlatform::OutputDebugStringA(const char* text) {
     } else {
         line += " <no line feed>";
     }
+    const bool hold =
+        !holdMessage_.empty() && GetCurrentThreadId() == kServiceThreadId &&
+        line.size() >= holdMessage_.size() &&
+        line.compare(line.size() - holdMessage_.size(), std::string::npos, holdMessage_) == 0;
     Record("trace " + line);
+    if (hold) {
+        changed_.wait_for(lock, kWaitLimit, [this] { return holdReleased_; });
+        holdMessage_.clear();
+    }
 }
 
 std::uint32_t SubstituteServicePlatform::GetCurrentThreadId() {

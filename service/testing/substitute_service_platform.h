@@ -44,6 +44,8 @@ class SubstituteServicePlatform final : public ServicePlatform {
         bool WaitForState(std::uint32_t state);
         // True once the device notification is registered (waits up to 5 s).
         bool WaitForNotification();
+        // Lets the service thread go on from the trace line that SetHoldAtTrace named.
+        void ReleaseHold();
 
       private:
         SubstituteServicePlatform& platform_;
@@ -84,6 +86,9 @@ class SubstituteServicePlatform final : public ServicePlatform {
     void SetStartedByScm(bool started);  // false: the dispatcher fails at once with 1063
     void SetHandlerRegistrationError(std::uint32_t error);  // nonzero: registration fails
     void SetEventLogAvailable(bool available);
+    // The service thread waits after writing a trace line with this message until the script
+    // calls ReleaseHold (at most 5 s), so a control can come in at just that moment.
+    void SetHoldAtTrace(std::string message);
     // Sleep waits milliseconds / divisor of real time (default 100).
     void SetSleepDivisor(std::uint32_t divisor);
     void SetModulePath(std::string path);
@@ -171,6 +176,8 @@ class SubstituteServicePlatform final : public ServicePlatform {
     HandlerFunction handler_ = nullptr;
     void* handlerContext_ = nullptr;
     bool notificationRegistered_ = false;
+    std::string holdMessage_;
+    bool holdReleased_ = false;
     bool serviceMainReturned_ = false;
     DeviceInterfaceFilter filter_;
     std::vector<std::string> eventSourceOpens_;

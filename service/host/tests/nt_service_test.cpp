@@ -121,6 +121,26 @@ TEST_F(ServiceHostTest, StartAndStopWalkTheStatesInOrderOnBothThreads) {
     EXPECT_EQ(platform.eventSourceCloses(), 1);
 }
 
+TEST_F(ServiceHostTest, AStopRightAfterTheRunningReportStillEndsRun) {
+    // The stop is handled after SERVICE_RUNNING went out, before ServiceMain sets running.
+    platform.SetHoldAtTrace("Leaving CNTService::Initialize()");
+    platform.SetDispatchScript([&](Substitute::Controls& scm) {
+        ASSERT_TRUE(scm.WaitForState(kServiceRunning));
+        EXPECT_EQ(scm.Control(kControlStop), 0u);
+        scm.ReleaseHold();
+    });
+    ScriptedService service(platform, registry, true, 0);
+    EXPECT_TRUE(service.StartDispatcher());
+    EXPECT_FALSE(service.running);
+    EXPECT_EQ(service.runCalls, 1);
+    const Lines log = platform.Log();
+    EXPECT_LT(IndexOf(log, Tr(kServiceThread, "Leaving CNTService::Initialize()")),
+              IndexOf(log, "event info 108"));
+    EXPECT_LT(IndexOf(log, "event info 108"),
+              IndexOf(log, Tr(kServiceThread, "Leaving CNTService::ServiceMain()")));
+    EXPECT_EQ(platform.StatusReports().back().status.dwCurrentState, kServiceStopped);
+}
+
 struct ControlCase {
     const char* name;
     std::uint32_t control;
