@@ -77,6 +77,13 @@ bool SubstituteServicePlatform::Controls::WaitForNotification() {
     return platform_.WaitFor([this] { return platform_.notificationRegistered_; });
 }
 
+bool SubstituteServicePlatform::Controls::WaitForEntry(const std::string& text) {
+    return platform_.WaitFor([this, &text] {
+        return std::any_of(platform_.log_.begin(), platform_.log_.end(),
+                           [&text](const LogEntry& entry) { return entry.text == text; });
+    });
+}
+
 void SubstituteServicePlatform::Controls::ReleaseHold() {
     std::lock_guard<std::mutex> lock(platform_.mutex_);
     platform_.holdReleased_ = true;

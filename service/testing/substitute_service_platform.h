@@ -44,6 +44,8 @@ class SubstituteServicePlatform final : public ServicePlatform {
         bool WaitForState(std::uint32_t state);
         // True once the device notification is registered (waits up to 5 s).
         bool WaitForNotification();
+        // True once the log holds this entry (waits up to 5 s).
+        bool WaitForEntry(const std::string& text);
         // Lets the service thread go on from the trace line that SetHoldAtTrace named.
         void ReleaseHold();
 

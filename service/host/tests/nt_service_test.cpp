@@ -38,6 +38,7 @@ class ScriptedService : public CNTService {
     }
     void Run() override {
         ++runCalls;
+        Trace(this, "ScriptedService::Run()");
         while (running) substitute_.Sleep(100);
     }
     int runCalls = 0;
@@ -72,7 +73,7 @@ TEST_F(ServiceHostTest, ConstructionSetsTheFieldsAndTheInstancePointer) {
 TEST_F(ServiceHostTest, StartAndStopWalkTheStatesInOrderOnBothThreads) {
     std::uint32_t stopResult = 99;
     platform.SetDispatchScript([&](Substitute::Controls& scm) {
-        ASSERT_TRUE(scm.WaitForState(kServiceRunning));
+        ASSERT_TRUE(scm.WaitForEntry(Tr(kServiceThread, "Sleeping...")));
         stopResult = scm.Control(kControlStop);
     });
     {
@@ -125,7 +126,7 @@ TEST_F(ServiceHostTest, AStopRightAfterTheRunningReportStillEndsRun) {
     // The stop is handled after SERVICE_RUNNING went out, before ServiceMain sets running.
     platform.SetHoldAtTrace("Leaving CNTService::Initialize()");
     platform.SetDispatchScript([&](Substitute::Controls& scm) {
-        ASSERT_TRUE(scm.WaitForState(kServiceRunning));
+        ASSERT_TRUE(scm.WaitForEntry(Tr(kServiceThread, "Leaving CNTService::Initialize()")));
         EXPECT_EQ(scm.Control(kControlStop), 0u);
         scm.ReleaseHold();
     });
@@ -226,7 +227,7 @@ TEST_F(ServiceHostTest, FailedInitialisationStopsTwiceWithTheLastErrorAsExitCode
 
 TEST_F(ServiceHostTest, LastErrorAfterASuccessfulInitReachesTheRunningReportOnly) {
     platform.SetDispatchScript([&](Substitute::Controls& scm) {
-        ASSERT_TRUE(scm.WaitForState(kServiceRunning));
+        ASSERT_TRUE(scm.WaitForEntry(Tr(kServiceThread, "ScriptedService::Run()")));
         scm.Control(kControlInterrogate);
         scm.Control(kControlStop);
     });
