@@ -13,6 +13,8 @@
 //   probe rescursor EXE ID          hot spot and size of cursor resource ID of EXE
 //   probe closebox HANDLE           the screen point of the window's close box
 #include <windows.h>
+// shellapi.h needs windows.h first.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,10 +26,6 @@ void PrintUtf8(const wchar_t* text) {
     char out[4096];
     int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, nullptr);
     std::fputs(n > 0 ? out : "", stdout);
-}
-
-void ToWide(const char* utf8, wchar_t* out, int size) {
-    if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, out, size) == 0) out[0] = L'\0';
 }
 
 HWND ParseHandle(const char* text) {
@@ -115,10 +113,15 @@ int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const char* command = argv[1];
     if (std::strcmp(command, "wait") == 0 && argc >= 3) {
+        // The title as typed: the wide command line, not the ANSI argv of whatever code page.
+        int wideCount = 0;
+        LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+        if (wide == nullptr || wideCount < 3) return 2;
         wchar_t title[512];
         wchar_t cls[256] = L"";
-        ToWide(argv[2], title, 512);
-        if (argc >= 4) ToWide(argv[3], cls, 256);
+        lstrcpynW(title, wide[2], 512);
+        if (wideCount >= 4) lstrcpynW(cls, wide[3], 256);
+        LocalFree(wide);
         DWORD limit = argc >= 5 ? static_cast<DWORD>(Number(argv[4])) : 15000;
         for (DWORD waited = 0; waited <= limit; waited += 100) {
             Search search{title, cls, nullptr};

@@ -50,10 +50,10 @@ wreg() {
     "$WINE64" reg "$@" >/dev/null 2>&1
 }
 
-# launcher_start DIR LANGUAGE [PROGRAM]: starts DIR/PROGRAM (Install.exe) in LANGUAGE (en or ja)
+# launcher_start DIR LANGUAGE [PROGRAM]: starts DIR/PROGRAM ($LAUNCHER_PROGRAM, Install.exe) in LANGUAGE (en or ja)
 # from another working folder, and waits for its dialog; sets DIALOG. False when none comes.
 launcher_start() {
-    local dir=$1 language=$2 program=${3:-Install.exe} locale=C.UTF-8
+    local dir=$1 language=$2 program=${3:-${LAUNCHER_PROGRAM:-Install.exe}} locale=C.UTF-8
     [[ $language == ja ]] && locale=ja_JP.UTF-8
     (cd "$WORK" && exec env LANG=$locale LC_ALL=$locale "$WINE64" "$dir/$program" \
         >>"$WORK/launcher.out" 2>&1) &
@@ -84,10 +84,10 @@ launcher_stop() {
     LAUNCHER_PID=
 }
 
-# message_box [MS]: waits for the launcher's message box (caption "Install"); sets BOX and
+# message_box [MS]: waits for the launcher's message box (caption $BOX_CAPTION, "Install"); sets BOX and
 # BOX_TEXT (the texts of its statics, one a line).
 message_box() {
-    BOX=$(probe wait Install '#32770' "${1:-8000}") || BOX=
+    BOX=$(probe wait "${BOX_CAPTION:-Install}" '#32770' "${1:-8000}") || BOX=
     BOX_TEXT=
     [[ -n $BOX ]] || return 1
     BOX_TEXT=$(probe dump "$BOX" | sed -n 's/^child id=[-0-9]* class=Static .* text=//p')

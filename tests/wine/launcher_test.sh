@@ -346,12 +346,19 @@ group_manual() {
     check "MANUAL opens ReadMe.PDF" manual_case en "$WORK/medium" "opens ReadMe.PDF"
     check "MANUAL (ja) opens ReadMeJ.PDF" manual_case ja "$WORK/medium" "opens ReadMeJ.PDF"
     check "MANUAL (ja) from a folder with 0x5C second bytes" manual_case ja "$jdir" "opens ReadMeJ.PDF"
+    # Only a 0x5C second byte after the last real backslash can mislead the search: the
+    # launcher's own name.
+    cp "$INSTALL_EXE" "$jdir/表示.exe"
+    LAUNCHER_PROGRAM=表示.exe check "MANUAL (ja) of a launcher named 表示.exe" \
+        manual_case ja "$jdir" "opens ReadMeJ.PDF"
     check "READER opens the English page" reader_case en "http://www.adobe.com/products/acrobat/readstep.html"
     check "READER (ja) opens the Japanese page" reader_case ja "http://www.adobe.co.jp/products/acrobat/readstep.html"
 
     rm "$WORK/medium/ReadMe.PDF" "$jdir/ReadMeJ.PDF"
     check "MANUAL without the file" manual_case en "$WORK/medium" "message File : ReadMe.PDF not found"
     check "MANUAL (ja) without the file" manual_case ja "$jdir" "message ファイル ReadMeJ.PDF が見つかりません"
+    LAUNCHER_PROGRAM=表示.exe BOX_CAPTION=表示 check "message box of 表示.exe is captioned 表示" \
+        manual_case ja "$jdir" "message ファイル ReadMeJ.PDF が見つかりません"
 
     make_medium "$WORK/medium"
     wreg delete 'HKCR\.pdf' /f
