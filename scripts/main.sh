@@ -8,3 +8,4 @@ for preset in win32 win64; do
   cmake --build --preset "$preset"
 done
 bash scripts/demo-labelcore.sh
+bash scripts/demo-launcher.sh && bash scripts/assemble-medium.sh
