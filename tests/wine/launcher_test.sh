@@ -404,7 +404,8 @@ group_others() {
     make_medium "$WORK/other"
     cp "$INSTALL_EXE" "$WORK/other/Setup.exe"
 
-    if check "first copy opens" launcher_start "$WORK/medium" en; then
+    # Japanese: the about box has Japanese texts only, which an English ANSI session cannot show.
+    if check "first copy opens" launcher_start "$WORK/medium" ja; then
         local first=$LAUNCHER_PID
         check "second copy, same folder, ends at once" second_copy_ends "$WORK/medium" Install.exe
         check "second copy, other folder, same name, ends at once" second_copy_ends "$WORK/other" Install.exe
@@ -434,7 +435,7 @@ group_others() {
                 /usr/bin/convert "$WORK/about-root.png" -crop "$r" +repage "$OUT/about.png"
                 check "about box texts" bash -c '
                     grep -q "class=Static .*text=Portico Version 1.01$" "$1" &&
-                    grep -q "class=Static .*text=Copyright (C) 2003 Kardelle Co., Ltd.$" "$1" &&
+                    grep -q "class=Static .*text=(C) 2003 Kardelle Co., Ltd.$" "$1" &&
                     grep -Eq "^child id=1 class=Button .*style=0x5[0-9a-f]{6}1 .*text=OK$" "$1" &&
                     grep -Eq "^child id=-1 class=Static .*style=0x[0-9a-f]{7}3 " "$1"' _ "$OUT/about.txt"
             fi
