@@ -360,6 +360,12 @@ group_manual() {
     LAUNCHER_PROGRAM=表示.exe BOX_CAPTION=表示 check "message box of 表示.exe is captioned 表示" \
         manual_case ja "$jdir" "message ファイル ReadMeJ.PDF が見つかりません"
 
+    # A launcher path longer than its 260-byte buffer cannot lead to the manual beside it: the
+    # launcher says the manual is not found instead of opening a cut path.
+    local deep="$WORK/long/$(printf 'd%.0s' {1..100})/$(printf 'e%.0s' {1..100})/$(printf 'f%.0s' {1..60})"
+    make_medium "$deep"
+    check "MANUAL from a path over 260 bytes" manual_case en "$deep" "message File : ReadMe.PDF not found"
+
     make_medium "$WORK/medium"
     wreg delete 'HKCR\.pdf' /f
     check "MANUAL without a PDF viewer" manual_case en "$WORK/medium" "message Acrobat Reader not found"
