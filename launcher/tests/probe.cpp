@@ -11,6 +11,8 @@
 //   probe focus HANDLE              the control id of the window's focused control
 //   probe cursor X Y                moves the pointer to X, Y (screen); prints its handle
 //   probe rescursor EXE ID          hot spot and size of cursor resource ID of EXE
+//   probe template EXE ID LANGUAGE  dialog template ID of EXE in LANGUAGE (e.g. 1041), decoded
+//   probe languages EXE TYPE ID     the languages resource ID of TYPE exists in
 //   probe closebox HANDLE           the screen point of the window's close box
 #include <windows.h>
 // shellapi.h needs windows.h first.
@@ -100,6 +102,106 @@ HWND FocusOf(HWND window) {
     DWORD thread = GetWindowThreadProcessId(window, nullptr);
     if (!GetGUIThreadInfo(thread, &info)) return nullptr;
     return info.hwndFocus;
+}
+
+// Reads a dialog template (DLGTEMPLATEEX) the way the dialog manager does.
+class TemplateReader {
+  public:
+    explicit TemplateReader(const BYTE* data) : p_(data), start_(data) {}
+    WORD Word() {
+        WORD w;
+        std::memcpy(&w, p_, 2);
+        p_ += 2;
+        return w;
+    }
+    DWORD Dword() {
+        DWORD d;
+        std::memcpy(&d, p_, 4);
+        p_ += 4;
+        return d;
+    }
+    short Short() { return static_cast<short>(Word()); }
+    BYTE Byte() { return *p_++; }
+    // A name or ordinal field: printed as #N, the text, or nothing.
+    void PrintNameOrOrdinal() {
+        WORD first = Word();
+        if (first == 0xFFFF) {
+            std::printf("#%u", Word());
+            return;
+        }
+        wchar_t text[512];
+        int n = 0;
+        for (WORD c = first; c != 0; c = Word()) {
+            if (n < 511) text[n++] = static_cast<wchar_t>(c);
+        }
+        text[n] = L'\0';
+        PrintUtf8(text);
+    }
+    void AlignDword() {
+        while ((p_ - start_) % 4 != 0) ++p_;
+    }
+    void Skip(WORD bytes) { p_ += bytes; }
+
+  private:
+    const BYTE* p_;
+    const BYTE* start_;
+};
+
+int PrintTemplate(const char* exe, const char* id, const char* language) {
+    HMODULE module = LoadLibraryExA(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return 1;
+    HRSRC found = FindResourceExA(module, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(Number(id)),
+                                  static_cast<WORD>(Number(language)));
+    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    const auto* data = static_cast<const BYTE*>(loaded != nullptr ? LockResource(loaded) : nullptr);
+    if (data == nullptr) return 1;
+    TemplateReader r(data);
+    if (r.Word() != 1 || r.Word() != 0xFFFF) return 1;  // DLGTEMPLATEEX only
+    r.Dword();
+    DWORD exStyle = r.Dword();
+    DWORD style = r.Dword();
+    WORD items = r.Word();
+    short x = r.Short(), y = r.Short(), cx = r.Short(), cy = r.Short();
+    std::printf("dialog style=0x%08lx exstyle=0x%08lx rect=%d,%d,%d,%d menu=",
+                static_cast<unsigned long>(style), static_cast<unsigned long>(exStyle), x, y, cx,
+                cy);
+    r.PrintNameOrOrdinal();
+    std::printf(" class=");
+    r.PrintNameOrOrdinal();
+    std::printf(" caption=");
+    r.PrintNameOrOrdinal();
+    std::printf("\n");
+    if ((style & DS_SETFONT) != 0) {
+        WORD points = r.Word();
+        WORD weight = r.Word();
+        BYTE italic = r.Byte();
+        BYTE charset = r.Byte();
+        std::printf("font %u %u %u %u ", points, weight, italic, charset);
+        r.PrintNameOrOrdinal();
+        std::printf("\n");
+    }
+    for (WORD i = 0; i < items; ++i) {
+        r.AlignDword();
+        r.Dword();
+        DWORD itemEx = r.Dword();
+        DWORD itemStyle = r.Dword();
+        x = r.Short(), y = r.Short(), cx = r.Short(), cy = r.Short();
+        auto itemId = static_cast<int>(r.Dword());
+        std::printf("item id=%d style=0x%08lx exstyle=0x%08lx rect=%d,%d,%d,%d class=", itemId,
+                    static_cast<unsigned long>(itemStyle), static_cast<unsigned long>(itemEx), x, y,
+                    cx, cy);
+        r.PrintNameOrOrdinal();
+        std::printf(" text=");
+        r.PrintNameOrOrdinal();
+        std::printf("\n");
+        r.Skip(r.Word());
+    }
+    return 0;
+}
+
+BOOL CALLBACK PrintLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR) {
+    std::printf("%u ", language);
+    return TRUE;
 }
 
 int Usage() {
@@ -217,6 +319,17 @@ int main(int argc, char** argv) {
                     icon.hbmColor != nullptr ? mask.bmHeight : mask.bmHeight / 2);
         if (icon.hbmMask) DeleteObject(icon.hbmMask);
         if (icon.hbmColor) DeleteObject(icon.hbmColor);
+        return 0;
+    }
+    if (std::strcmp(command, "template") == 0 && argc >= 5) {
+        return PrintTemplate(argv[2], argv[3], argv[4]);
+    }
+    if (std::strcmp(command, "languages") == 0 && argc >= 5) {
+        HMODULE module = LoadLibraryExA(argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (module == nullptr) return 1;
+        EnumResourceLanguagesA(module, MAKEINTRESOURCEA(Number(argv[3])),
+                               MAKEINTRESOURCEA(Number(argv[4])), PrintLanguage, 0);
+        std::printf("\n");
         return 0;
     }
     if (std::strcmp(command, "closebox") == 0 && argc >= 3) {

@@ -220,8 +220,72 @@ check_screen() {
 NOTICE_EN="If the driver has already been installed into the system, the installation process will perform uninstallation."
 NOTICE_JA="すでにドライバがインストールされている場合に、インストールボタンを押すと、インストールされているドライバを削除します。"
 
+# Dialog templates exactly as the launcher ships them: styles, fonts, captions, controls.
+check_templates() {
+    local exe ok=0
+    exe=$(winepath_of "$INSTALL_EXE")
+    same_text "$(probe template "$exe" 102 1033)" "$(cat <<'T'
+dialog style=0x90c800c0 exstyle=0x00040000 rect=0,0,263,137 menu= class= caption=Kardelle
+font 9 0 0 1 MS Sans Serif
+item id=1 style=0x5001000b exstyle=0x00000000 rect=93,110,74,20 class=BUTTON text=EXIT
+item id=3 style=0x5001000b exstyle=0x00000000 rect=146,77,74,20 class=BUTTON text=MANUAL
+item id=1000 style=0x5001000b exstyle=0x00000000 rect=41,78,74,20 class=BUTTON text=INSTALL
+item id=-1 style=0x5000000e exstyle=0x00000000 rect=7,7,217,53 class=STATIC text=#132
+item id=1001 style=0x5001000b exstyle=0x00000000 rect=197,113,50,17 class=BUTTON text=READER
+item id=1002 style=0x50020000 exstyle=0x00000000 rect=35,41,187,30 class=STATIC text=static
+T
+)" || ok=1
+    same_text "$(probe template "$exe" 102 1041)" "$(cat <<'T'
+dialog style=0x90c800c0 exstyle=0x00040000 rect=0,0,235,139 menu= class= caption=Kardelle
+font 9 0 0 1 ＭＳ Ｐゴシック
+item id=1 style=0x5001000b exstyle=0x00000000 rect=80,112,74,20 class=BUTTON text=EXIT
+item id=3 style=0x5001000b exstyle=0x00000000 rect=125,78,74,20 class=BUTTON text=MANUAL
+item id=1000 style=0x5001000b exstyle=0x00000000 rect=35,78,74,20 class=BUTTON text=INSTALL
+item id=-1 style=0x5000000e exstyle=0x00000000 rect=7,7,217,53 class=STATIC text=#132
+item id=1001 style=0x5001000b exstyle=0x00000000 rect=178,111,50,17 class=BUTTON text=READER
+item id=1002 style=0x50020000 exstyle=0x00000000 rect=35,41,187,30 class=STATIC text=static
+T
+)" || ok=1
+    same_text "$(probe template "$exe" 100 0)" "$(cat <<'T'
+dialog style=0x80c800c0 exstyle=0x00000000 rect=0,0,235,55 menu= class= caption=Porticoのﾊﾞｰｼﾞｮﾝ情報
+font 9 0 0 0 ＭＳ Ｐゴシック
+item id=-1 style=0x50000003 exstyle=0x00000000 rect=11,17,20,20 class=STATIC text=#128
+item id=-1 style=0x50020080 exstyle=0x00000000 rect=40,10,119,8 class=STATIC text=Portico Version 1.01
+item id=-1 style=0x50000000 exstyle=0x00000000 rect=40,25,119,8 class=STATIC text=(C) 2003 Kardelle Co., Ltd.
+item id=1 style=0x50030001 exstyle=0x00000000 rect=178,7,50,14 class=BUTTON text=OK
+T
+)" || ok=1
+    # Main dialog and both string blocks in English and Japanese; the about box, the pictures,
+    # icon and cursor once, for every language.
+    local row type id
+    for row in "5 102 1033 1041" "6 7 1033 1041" "6 876 1033 1041" "5 100 0" "2 129 0" "2 132 0" \
+        "2 133 0" "2 134 0" "2 135 0" "2 138 0" "14 128 0" "12 136 0"; do
+        read -r type id _ <<<"$row"
+        same_text "resource $type/$id: $(probe languages "$exe" "$type" "$id")" \
+            "resource $type/$id: ${row#"$type $id "} " || ok=1
+    done
+    return $ok
+}
+
+# check_pressed: holding the mouse button down on a button shows the same picture.
+check_pressed() {
+    local dump cx cy x y w h shot="$WORK/pressed.png" ok=0
+    dump=$(probe dump "$DIALOG")
+    read -r cx cy <<<"$(sed -n 's/^client=\([-0-9]*\),\([-0-9]*\),.*/\1 \2/p' <<<"$dump")"
+    read -r x y w h <<<"$(rect_of "$dump" 1000)"
+    : >"$STUB_LOG"
+    xdotool mousemove $((cx + x + w / 2)) $((cy + y + h / 2)) mousedown 1
+    sleep 1
+    /usr/bin/import -window root "$shot"
+    # Let go outside the button, so nothing is clicked.
+    xdotool mousemove $((cx + 2)) $((cy + 2)) mouseup 1
+    same_pixels "$shot" $((cx + x)) $((cy + y)) "$root/launcher/res/install.bmp" || ok=1
+    return $ok
+}
+
 group_screens() {
     make_medium "$WORK/medium"
+    check "dialog templates, English, Japanese and the about box" check_templates
     local language notice
     for language in en ja; do
         notice=$NOTICE_EN
@@ -230,6 +294,7 @@ group_screens() {
         check_screen "$language"
         check "$language: notice text" same_text \
             "$(sed -n 's/^child id=1002 class=Static .* text=//p' "$OUT/dialog-$language.txt")" "$notice"
+        [[ $language == en ]] && check "a pressed button keeps its picture" check_pressed
         launcher_stop
     done
 }
