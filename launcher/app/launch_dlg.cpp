@@ -57,7 +57,7 @@ BOOL CLaunchDlg::OnInitDialog() {
     return TRUE;
 }
 
-bool CLaunchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool CLaunchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     switch (message) {
         case WM_SYSCOMMAND:
             return OnSysCommand(wParam);
@@ -101,7 +101,6 @@ bool CLaunchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
                     return false;
             }
         default:
-            (void)lParam;
             return false;
     }
 }

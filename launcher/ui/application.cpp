@@ -20,10 +20,12 @@ Application::~Application() {
 
 int Application::Run(HINSTANCE instance) {
     instance_ = instance;
-    char path[MAX_PATH];
+    // Room beyond MAX_PATH: NT runs programs from longer paths, and the name is at their end.
     // A path that fills the buffer may have been cut (and left unterminated on XP).
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    bool named = length > 0 && length < MAX_PATH &&
+    constexpr DWORD kPathRoom = 4096;
+    char path[kPathRoom];
+    DWORD length = GetModuleFileNameA(nullptr, path, kPathRoom);
+    bool named = length > 0 && length < kPathRoom &&
                  launcher::FileTitle(exeName_, sizeof exeName_, path, IsAnsiLeadByte);
     if (!named) {
         launcher::FileTitle(exeName_, sizeof exeName_, nameIfPathTooLong_, IsAnsiLeadByte);

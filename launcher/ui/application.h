@@ -12,8 +12,8 @@ class Dialog;
 // Exactly one object of a class derived from this exists; WinMain hands control to it.
 class Application {
   public:
-    // nameIfPathTooLong serves as name and title when the program's path does not fit
-    // MAX_PATH, so its file name cannot be read reliably.
+    // nameIfPathTooLong serves as name and title when the program's path is too long to be
+    // read whole, or its file name alone does not fit MAX_PATH.
     explicit Application(const char* nameIfPathTooLong);
     virtual ~Application();
     Application(const Application&) = delete;

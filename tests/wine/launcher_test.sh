@@ -429,7 +429,9 @@ group_manual() {
     # launcher says the manual is not found instead of opening a cut path.
     local deep="$WORK/long/$(printf 'd%.0s' {1..100})/$(printf 'e%.0s' {1..100})/$(printf 'f%.0s' {1..60})"
     make_medium "$deep"
-    check "MANUAL from a path over 260 bytes" manual_case en "$deep" "message File : ReadMe.PDF not found"
+    cp "$INSTALL_EXE" "$deep/Setup.exe"
+    LAUNCHER_PROGRAM=Setup.exe BOX_CAPTION=Setup check "MANUAL from a path over 260 bytes" \
+        manual_case en "$deep" "message File : ReadMe.PDF not found"
 
     make_medium "$WORK/medium"
     wreg delete 'HKCR\.pdf' /f
