@@ -13,6 +13,8 @@
 //   probe rescursor EXE ID          hot spot and size of cursor resource ID of EXE
 //   probe template EXE ID LANGUAGE  dialog template ID of EXE in LANGUAGE (e.g. 1041), decoded
 //   probe languages EXE TYPE ID     the languages resource ID of TYPE exists in
+//   probe bitmapinfo EXE ID         header size, size, depth, palette entries of bitmap ID
+//   probe icongroup EXE ID          the images of icon group ID: size, colours, depth
 //   probe closebox HANDLE           the screen point of the window's close box
 #include <windows.h>
 // shellapi.h needs windows.h first.
@@ -204,6 +206,42 @@ BOOL CALLBACK PrintLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR) {
     return TRUE;
 }
 
+// The raw data of resource id of type in module; null when missing.
+const BYTE* RawResource(HMODULE module, WORD type, WORD id, DWORD* size) {
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(type));
+    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    if (loaded == nullptr) return nullptr;
+    *size = SizeofResource(module, found);
+    return static_cast<const BYTE*>(LockResource(loaded));
+}
+
+int PrintBitmapInfo(HMODULE module, WORD id) {
+    DWORD size = 0;
+    const BYTE* data = RawResource(module, 2, id, &size);
+    if (data == nullptr || size < sizeof(BITMAPINFOHEADER)) return 1;
+    BITMAPINFOHEADER h;
+    std::memcpy(&h, data, sizeof h);
+    std::printf("header=%lu size=%ldx%ld bpp=%u palette=%lu\n", h.biSize, h.biWidth, h.biHeight,
+                h.biBitCount, h.biClrUsed);
+    return 0;
+}
+
+int PrintIconGroup(HMODULE module, WORD id) {
+    DWORD size = 0;
+    const BYTE* data = RawResource(module, 14, id, &size);
+    if (data == nullptr || size < 6) return 1;
+    WORD count;
+    std::memcpy(&count, data + 4, 2);
+    // GRPICONDIRENTRY: width, height, colours, reserved, planes, bit count, bytes, id.
+    for (WORD i = 0; i < count && 6u + 14u * (i + 1u) <= size; ++i) {
+        const BYTE* e = data + 6 + 14 * i;
+        WORD bits;
+        std::memcpy(&bits, e + 6, 2);
+        std::printf("%ux%u colours=%u bpp=%u\n", e[0], e[1], e[2], bits);
+    }
+    return 0;
+}
+
 int Usage() {
     std::fputs("usage: probe wait|gone|list|dump|click|post|key|focus|cursor ...\n", stderr);
     return 2;
@@ -331,6 +369,13 @@ int main(int argc, char** argv) {
                                MAKEINTRESOURCEA(Number(argv[4])), PrintLanguage, 0);
         std::printf("\n");
         return 0;
+    }
+    if ((std::strcmp(command, "bitmapinfo") == 0 || std::strcmp(command, "icongroup") == 0) &&
+        argc >= 4) {
+        HMODULE module = LoadLibraryExA(argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (module == nullptr) return 1;
+        auto id = static_cast<WORD>(Number(argv[3]));
+        return command[0] == 'b' ? PrintBitmapInfo(module, id) : PrintIconGroup(module, id);
     }
     if (std::strcmp(command, "closebox") == 0 && argc >= 3) {
         HWND window = ParseHandle(argv[2]);

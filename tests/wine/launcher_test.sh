@@ -257,13 +257,27 @@ T
 )" || ok=1
     # Main dialog and both string blocks in English and Japanese; the about box, the pictures,
     # icon and cursor once, for every language.
-    local row type id
+    local row type id size palette
     for row in "5 102 1033 1041" "6 7 1033 1041" "6 876 1033 1041" "5 100 0" "2 129 0" "2 132 0" \
         "2 133 0" "2 134 0" "2 135 0" "2 138 0" "14 128 0" "12 136 0"; do
         read -r type id _ <<<"$row"
         same_text "resource $type/$id: $(probe languages "$exe" "$type" "$id")" \
             "resource $type/$id: ${row#"$type $id "} " || ok=1
     done
+    # Pictures: 40-byte header, 8 bits per pixel, the sizes of their roles.
+    for row in "129 400x200 256" "132 380x40 26" "133 130x30 256" "134 130x30 256" \
+        "135 130x30 256" "138 90x32 256"; do
+        read -r id size palette <<<"$row"
+        local info
+        info=$(probe bitmapinfo "$exe" "$id")
+        if [[ $palette == 26 ]]; then
+            same_text "bitmap $id: $info" "bitmap $id: header=40 size=$size bpp=8 palette=26" || ok=1
+        else
+            same_text "bitmap $id: ${info% palette=*}" "bitmap $id: header=40 size=$size bpp=8" || ok=1
+        fi
+    done
+    same_text "$(probe icongroup "$exe" 128 | tr '\n' ' ')" "32x32 colours=16 bpp=4 16x16 colours=16 bpp=4 " ||
+        ok=1
     return $ok
 }
 
@@ -285,7 +299,7 @@ check_pressed() {
 
 group_screens() {
     make_medium "$WORK/medium"
-    check "dialog templates, English, Japanese and the about box" check_templates
+    check "resources: dialog templates, languages, pictures, icon" check_templates
     local language notice
     for language in en ja; do
         notice=$NOTICE_EN
