@@ -16,6 +16,9 @@ service_prefix() {
     : >"$SERVICE_TRACE"
     wine_keep_alive
     WINEDEBUG=+debugstr "$WINE64" wineboot -i >/dev/null 2>>"$SERVICE_TRACE"
+    # The first boot of a prefix can leave two services.exe behind, which then take turns
+    # answering the SCM pipe, each with its own service database; a second boot leaves one.
+    service_restart
 }
 
 # service_restart: ends the session and boots it again with the trace still captured.
@@ -68,4 +71,29 @@ eventlog_value() {
 # service_state: the state the SCM reports for the service (sc query), e.g. RUNNING.
 service_state() {
     "$WINE64" sc query KQMIEx64 2>/dev/null | tr -d '\r' | sed -n 's/^ *STATE *: *[0-9]* *//p'
+}
+
+# import_reader_fixture FILE: imports the reader fixture once the mount manager has written
+# its own records of the boot, and again if the records were overwritten after all.
+import_reader_fixture() {
+    local i
+    for i in $(seq 50); do
+        "$WINE64" reg query 'HKLM\SYSTEM\MountedDevices' /v '\DosDevices\E:' >/dev/null 2>&1 && break
+        sleep 0.2
+    done
+    for i in 1 2 3; do
+        wine_import "$1"
+        sleep 0.5
+        reader_records_in_place && return 0
+    done
+    return 1
+}
+
+# reader_records_in_place: E: to H: carry the fixture's RemovableMedia device names.
+reader_records_in_place() {
+    local letter removable=520065006D006F007600610062006C0065004D006500640069006100
+    for letter in E F G H; do
+        "$WINE64" reg query 'HKLM\SYSTEM\MountedDevices' /v "\\DosDevices\\$letter:" 2>/dev/null |
+            grep -q "$removable" || return 1
+    done
 }
