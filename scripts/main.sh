@@ -9,3 +9,4 @@ for preset in win32 win64; do
 done
 bash scripts/demo-labelcore.sh
 bash scripts/demo-launcher.sh && bash scripts/assemble-medium.sh
+bash scripts/demo-service.sh

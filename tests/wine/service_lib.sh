@@ -32,7 +32,7 @@ service_restart() {
 # service_traces: the service's trace lines captured so far, as it wrote them.
 service_traces() {
     grep -a 'OutputDebugStringA "\[KQMIEx64\]' "$SERVICE_TRACE" |
-        sed -e 's/^.*OutputDebugStringA "//' -e 's/\\n"$//'
+        sed -e 's/^.*OutputDebugStringA "//' -e 's/\\n"$//' || true
 }
 
 # reader_drives DIR: maps the sample reader's letters E: to I: as removable drives.
@@ -47,30 +47,30 @@ reader_drives() {
 # nothing.
 label_of() {
     "$WINE64" reg query "$DRIVE_ICONS_KEY\\$1\\DefaultLabel" /ve 2>/dev/null | tr -d '\r' |
-        sed -n 's/^ *(Default) *REG_SZ *//p'
+        sed -n 's/^ *(Default) *REG_SZ *//p' || true
 }
 
 # marker_of LETTER: the KQMHMD marker value of a letter key, or nothing.
 marker_of() {
     "$WINE64" reg query "$DRIVE_ICONS_KEY\\$1" /v KQMHMD 2>/dev/null | tr -d '\r' |
-        sed -n 's/^ *KQMHMD *REG_SZ *//p'
+        sed -n 's/^ *KQMHMD *REG_SZ *//p' || true
 }
 
 # service_value NAME: one value of the service entry, as reg query prints its data.
 service_value() {
     "$WINE64" reg query "$SERVICE_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
-        sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
+        sed -n "s/^ *$1 *REG_[A-Z_]* *//p" || true
 }
 
 # eventlog_value NAME: type and data of one value of the event source key ("REG_DWORD 0x7").
 eventlog_value() {
     "$WINE64" reg query "$EVENTLOG_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
-        sed -n "s/^ *$1 *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2/p"
+        sed -n "s/^ *$1 *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2/p" || true
 }
 
 # service_state: the state the SCM reports for the service (sc query), e.g. RUNNING.
 service_state() {
-    "$WINE64" sc query KQMIEx64 2>/dev/null | tr -d '\r' | sed -n 's/^ *STATE *: *[0-9]* *//p'
+    "$WINE64" sc query KQMIEx64 2>/dev/null | tr -d '\r' | sed -n 's/^ *STATE *: *[0-9]* *//p' || true
 }
 
 # import_reader_fixture FILE: imports the reader fixture once the mount manager has written
