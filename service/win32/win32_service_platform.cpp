@@ -6,6 +6,7 @@
 #include <dbt.h>
 // clang-format on
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -14,15 +15,15 @@ namespace {
 
 // The framework's entry point and handler, called from functions with the system's calling
 // convention. One service per process, so one of each.
-ServiceMainFunction g_serviceMain = nullptr;
-HandlerFunction g_handler = nullptr;
+std::atomic<ServiceMainFunction> g_serviceMain{nullptr};
+std::atomic<HandlerFunction> g_handler{nullptr};
 
 void WINAPI ServiceMainEntry(DWORD argc, LPSTR* argv) {
     g_serviceMain(argc, argv);
 }
 
 DWORD WINAPI HandlerEntry(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context) {
-    return g_handler(control, eventType, eventData, context);
+    return g_handler.load()(control, eventType, eventData, context);
 }
 
 template <typename T>
