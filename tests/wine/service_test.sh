@@ -77,6 +77,8 @@ no_label_on() {
     return 0
 }
 
+no_service_entry() { ! "$WINE64" reg query "$SERVICE_KEY" >/dev/null 2>&1; }
+
 # wait_state STATE: the SCM reports STATE within 10 s.
 wait_state() {
     local i
@@ -87,7 +89,7 @@ wait_state() {
     return 1
 }
 
-# traces_match FILE: the captured trace holds these lines in this order, each with the prefix
+# traces_match EXPECTED: the captured trace holds these lines in this order, each with the prefix
 # "[KQMIEx64](<thread id>): ", one thread for the service thread's lines, one status handle.
 traces_match() {
     local expected=$1
@@ -147,7 +149,7 @@ commands)
     exits_zero_with "-v, installed" $'KQMIEx64 Version 1.11\nThe service is currently installed' -v x
     exits_zero_with "-u, stopped service" \
         "KQMIEx64 removed. (You must delete the file ($winpath) yourself.)" -u
-    check "entry gone" bash -c "! '$WINE64' reg query '$SERVICE_KEY' >/dev/null 2>&1"
+    check "entry gone" no_service_entry
     check "event source key stays" test "$(eventlog_value TypesSupported)" = "REG_DWORD 0x7"
     exits_zero_with "-u again" "KQMIEx64 is not installed" -u
     # Outside the SCM the dispatcher gives up; Wine waits about 10 s for it first.
@@ -187,12 +189,12 @@ service CNTService::SetStatus(HANDLE, 1)
 main Returned from StartServiceCtrlDispatcher()
 main CNTService::~CNTService()"
     "$WINE64" net start KQMIEx64 >"$workdir/net.txt" 2>&1
-    check "started again: labels back" bash -c "$(declare -f slot_labels_are label_of marker_of);
-        WINE64='$WINE64' DRIVE_ICONS_KEY='$DRIVE_ICONS_KEY' slot_labels_are"
+    check "started again: running" wait_state RUNNING
+    check "started again: labels back" slot_labels_are
     exits_zero_with "-u, running service" \
         "KQMIEx64 removed. (You must delete the file ($winpath) yourself.)" -u
     check "-u stopped the service first: labels gone" no_label_on E F G H
-    check "entry gone" bash -c "! '$WINE64' reg query '$SERVICE_KEY' >/dev/null 2>&1"
+    check "entry gone" no_service_entry
     exits_zero_with "-u again" "KQMIEx64 is not installed" -u
     ;;
 spaced-path)
